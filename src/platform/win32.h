@@ -1,0 +1,7 @@
+// The platform layer: the Windows operations the agent relies on, provided on POSIX.
+// Agent code includes this header only. Each folder stands in for one Windows library.
+#pragma once
+
+#include "types.h"
+#include "kernel32/errors.h"
+#include "kernel32/handles.h"
