@@ -5,3 +5,6 @@
 #include "types.h"
 #include "kernel32/errors.h"
 #include "kernel32/handles.h"
+#include "kernel32/conversions.h"
+#include "kernel32/message.h"
+#include "crt/format.h"

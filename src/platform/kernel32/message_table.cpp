@@ -1,0 +1,120 @@
+// The system's message texts for the codes the agent can meet, worded as Windows words them.
+#include <unordered_map>
+
+#include "kernel32/message.h"
+
+namespace qvplatform {
+
+const char* SystemMessageText(DWORD code) {
+  static const std::unordered_map<DWORD, const char*> kTexts = {
+      {0, "The operation completed successfully.\r\n"},
+      {1, "Incorrect function.\r\n"},
+      {2, "The system cannot find the file specified.\r\n"},
+      {3, "The system cannot find the path specified.\r\n"},
+      {4, "The system cannot open the file.\r\n"},
+      {5, "Access is denied.\r\n"},
+      {6, "The handle is invalid.\r\n"},
+      {8, "Not enough memory resources are available to process this command.\r\n"},
+      {10, "The environment is incorrect.\r\n"},
+      {11, "An attempt was made to load a program with an incorrect format.\r\n"},
+      {12, "The access code is invalid.\r\n"},
+      {13, "The data is invalid.\r\n"},
+      {14, "Not enough memory resources are available to complete this operation.\r\n"},
+      {15, "The system cannot find the drive specified.\r\n"},
+      {17, "The system cannot move the file to a different disk drive.\r\n"},
+      {18, "There are no more files.\r\n"},
+      {19, "The media is write protected.\r\n"},
+      {21, "The device is not ready.\r\n"},
+      {24, "The program issued a command but the command length is incorrect.\r\n"},
+      {25, "The drive cannot locate a specific area or track on the disk.\r\n"},
+      {29, "The system cannot write to the specified device.\r\n"},
+      {30, "The system cannot read from the specified device.\r\n"},
+      {31, "A device attached to the system is not functioning.\r\n"},
+      {32, "The process cannot access the file because it is being used by another process.\r\n"},
+      {33, "The process cannot access the file because another process has locked a portion of the file.\r\n"},
+      {38, "Reached the end of the file.\r\n"},
+      {39, "The disk is full.\r\n"},
+      {50, "The request is not supported.\r\n"},
+      {53, "The network path was not found.\r\n"},
+      {80, "The file exists.\r\n"},
+      {87, "The parameter is incorrect.\r\n"},
+      {109, "The pipe has been ended.\r\n"},
+      {110, "The system cannot open the device or file specified.\r\n"},
+      {111, "The file name is too long.\r\n"},
+      {112, "There is not enough space on the disk.\r\n"},
+      {120, "This function is not supported on this system.\r\n"},
+      {122, "The data area passed to a system call is too small.\r\n"},
+      {123, "The filename, directory name, or volume label syntax is incorrect.\r\n"},
+      {126, "The specified module could not be found.\r\n"},
+      {127, "The specified procedure could not be found.\r\n"},
+      {131, "An attempt was made to move the file pointer before the beginning of the file.\r\n"},
+      {145, "The directory is not empty.\r\n"},
+      {160, "One or more arguments are not correct.\r\n"},
+      {161, "The specified path is invalid.\r\n"},
+      {170, "The requested resource is in use.\r\n"},
+      {183, "Cannot create a file when that file already exists.\r\n"},
+      {193, "%1 is not a valid Win32 application.\r\n"},
+      {203, "The system could not find the environment option that was entered.\r\n"},
+      {206, "The filename or extension is too long.\r\n"},
+      {223, "The file size exceeds the limit allowed and cannot be saved.\r\n"},
+      {232, "The pipe is being closed.\r\n"},
+      {233, "No process is on the other end of the pipe.\r\n"},
+      {234, "More data is available.\r\n"},
+      {258, "The wait operation timed out.\r\n"},
+      {259, "No more data is available.\r\n"},
+      {267, "The directory name is invalid.\r\n"},
+      {288, "Attempt to release mutex not owned by caller.\r\n"},
+      {299, "Only part of a ReadProcessMemory or WriteProcessMemory request was completed.\r\n"},
+      {317, "The system cannot find message text for message number 0x%1 in the message file for %2.\r\n"},
+      {487, "Attempt to access invalid address.\r\n"},
+      {534, "Arithmetic result exceeded 32 bits.\r\n"},
+      {740, "The requested operation requires elevation.\r\n"},
+      {995, "The I/O operation has been aborted because of either a thread exit or an application request.\r\n"},
+      {997, "Overlapped I/O operation is in progress.\r\n"},
+      {998, "Invalid access to memory location.\r\n"},
+      {1004, "Invalid flags.\r\n"},
+      {1009, "The configuration registry database is corrupt.\r\n"},
+      {1010, "The configuration registry key is invalid.\r\n"},
+      {1011, "The configuration registry key could not be opened.\r\n"},
+      {1012, "The configuration registry key could not be read.\r\n"},
+      {1013, "The configuration registry key could not be written.\r\n"},
+      {1015, "The registry is corrupted. The structure of one of the files containing registry data is "
+             "corrupted, or the system's memory image of the file is corrupted, or the file could not be "
+             "recovered because the alternate copy or log was absent or corrupted.\r\n"},
+      {1016, "An I/O operation initiated by the registry failed unrecoverably. The registry could not read "
+             "in, or write out, or flush, one of the files that contain the system's image of the "
+             "registry.\r\n"},
+      {1018, "Illegal operation attempted on a registry key that has been marked for deletion.\r\n"},
+      {1020, "Cannot create a symbolic link in a registry key that already has subkeys or values.\r\n"},
+      {1052, "The requested control is not valid for this service.\r\n"},
+      {1053, "The service did not respond to the start or control request in a timely fashion.\r\n"},
+      {1056, "An instance of the service is already running.\r\n"},
+      {1058, "The service cannot be started, either because it is disabled or because it has no enabled "
+             "devices associated with it.\r\n"},
+      {1060, "The specified service does not exist as an installed service.\r\n"},
+      {1061, "The service cannot accept control messages at this time.\r\n"},
+      {1062, "The service has not been started.\r\n"},
+      {1113, "No mapping for the Unicode character exists in the target multi-byte code page.\r\n"},
+      {1168, "Element not found.\r\n"},
+      {1223, "The operation was canceled by the user.\r\n"},
+      {1225, "The remote computer refused the network connection.\r\n"},
+      {1314, "A required privilege is not held by the client.\r\n"},
+      {1355, "The specified domain either does not exist or could not be contacted.\r\n"},
+      {1359, "An internal error occurred.\r\n"},
+      {1460, "This operation returned because the timeout period expired.\r\n"},
+      {1602, "User cancelled installation.\r\n"},
+      {1603, "Fatal error during installation.\r\n"},
+      {1618, "Another installation is already in progress. Complete that installation before proceeding "
+             "with this install.\r\n"},
+      {1641, "The requested operation completed successfully. The system will be restarted so the changes "
+             "can take effect.\r\n"},
+      {1784, "The supplied user buffer is not valid for the requested operation.\r\n"},
+      {1921, "The name of the file cannot be resolved by the system.\r\n"},
+      {3010, "The requested operation is successful. Changes will not be effective until the system is "
+             "rebooted.\r\n"},
+  };
+  auto it = kTexts.find(code);
+  return it == kTexts.end() ? nullptr : it->second;
+}
+
+}  // namespace qvplatform
