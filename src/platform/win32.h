@@ -8,3 +8,8 @@
 #include "kernel32/conversions.h"
 #include "kernel32/message.h"
 #include "crt/format.h"
+#include "kernel32/sync.h"
+#include "kernel32/environment.h"
+#include "kernel32/time.h"
+#include "advapi32/crypt_context.h"
+#include "advapi32/crypt_hash.h"
