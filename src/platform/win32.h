@@ -13,3 +13,4 @@
 #include "kernel32/time.h"
 #include "advapi32/crypt_context.h"
 #include "advapi32/crypt_hash.h"
+#include "advapi32/registry.h"
