@@ -21,3 +21,6 @@
 #include "shlwapi/path_text.h"
 #include "crt/stdio.h"
 #include "crt/direct.h"
+#include "kernel32/computer_name.h"
+#include "iphlpapi/adapters.h"
+#include "ws2_32/winsock.h"
