@@ -24,3 +24,4 @@
 #include "kernel32/computer_name.h"
 #include "iphlpapi/adapters.h"
 #include "ws2_32/winsock.h"
+#include "kernel32/timer_queue.h"
