@@ -25,3 +25,5 @@
 #include "iphlpapi/adapters.h"
 #include "ws2_32/winsock.h"
 #include "kernel32/timer_queue.h"
+#include "winhttp/winhttp.h"
+#include "winhttp/trusted_roots.h"

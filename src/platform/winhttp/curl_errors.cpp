@@ -1,0 +1,61 @@
+#include "winhttp/curl_errors.h"
+
+#include "kernel32/errors.h"
+#include "winhttp/winhttp.h"
+
+namespace qvplatform::winhttp {
+
+DWORD CurlCodeToWinHttp(CURLcode code) {
+  switch (code) {
+    case CURLE_OK:
+      return ERROR_SUCCESS;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return ERROR_WINHTTP_NAME_NOT_RESOLVED;
+    case CURLE_COULDNT_CONNECT:
+      return ERROR_WINHTTP_CANNOT_CONNECT;
+    case CURLE_OPERATION_TIMEDOUT:
+      return ERROR_WINHTTP_TIMEOUT;
+    case CURLE_URL_MALFORMAT:
+      return ERROR_WINHTTP_INVALID_URL;
+    case CURLE_UNSUPPORTED_PROTOCOL:  // also an HTTP/0.9 answer, which is refused
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_GOT_NOTHING:
+    case CURLE_BAD_CONTENT_ENCODING:
+      return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+      return ERROR_WINHTTP_SECURE_FAILURE;
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+      return ERROR_WINHTTP_SECURE_CHANNEL_ERROR;
+    case CURLE_LOGIN_DENIED:
+      return ERROR_WINHTTP_LOGIN_FAILURE;
+    case CURLE_OUT_OF_MEMORY:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case CURLE_TOO_MANY_REDIRECTS:
+      return ERROR_WINHTTP_REDIRECT_FAILED;
+    case CURLE_ABORTED_BY_CALLBACK:
+      return ERROR_WINHTTP_OPERATION_CANCELLED;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+    case CURLE_PROXY:
+      return ERROR_WINHTTP_CONNECTION_ERROR;
+    default:
+      return ERROR_WINHTTP_INTERNAL_ERROR;
+  }
+}
+
+}  // namespace qvplatform::winhttp
