@@ -231,7 +231,11 @@ FILE* crt_fopen(const char* path, const char* mode) {
     int err = errno;
     delete cookie;
     errno = err;
+    return nullptr;
   }
+  // A text stream keeps no translated bytes in the FILE's own buffer (the cookie buffers raw bytes),
+  // so ftell and fseek count file bytes exactly. Each fputs or fprintf is still one write.
+  if (cookie->text) setvbuf(stream, nullptr, _IONBF, 0);
   return stream;
 }
 

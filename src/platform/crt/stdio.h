@@ -11,8 +11,9 @@
 // (EACCES, whoever runs the program). Other failures: ENOENT (no file or folder), EEXIST ("x"),
 // EINVAL (bad mode or no path).
 //
-// Positions (fseek/ftell) are byte offsets in the file. In text mode ftell is exact when the stream's
-// buffer is empty (after fflush or fseek), as offsets from ftell are the only ones to seek to.
+// Positions (fseek/ftell) are byte offsets in the file. Text streams are unbuffered at the FILE level
+// (the translation layer buffers the raw reads), so ftell is exact there too; binary streams are
+// fully buffered.
 #pragma once
 
 #include <cstdio>
