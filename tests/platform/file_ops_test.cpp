@@ -127,6 +127,12 @@ TEST_F(FileOpsTest, DeleteFileRespectsDeleteSharing) {
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(DeleteFileA(file.c_str()));
   EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(MoveFileExA(file.c_str(), P("renamed.txt").c_str(), 0));
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(MoveFileExA(P("outside.txt").c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
   fclose(stream);
   EXPECT_TRUE(DeleteFileA(file.c_str()));
 }

@@ -49,6 +49,28 @@ TEST(ToNativePath, MapsWindowsAndPosixPaths) {
   EXPECT_EQ(qvplatform::ToNativePath(nullptr), "");
 }
 
+// Whatever mix of names, "." and ".." a drive path holds, it stays inside its drive folder and the
+// result holds no "." or ".." component.
+TEST(ToNativePath, DrivePathsNeverLeaveTheirDrive) {
+  qvtest::ScopedEnv root(qvplatform::kDrivesRootVariable, "/drv");
+  const std::vector<std::string> parts = {"..", ".", "a", "b..", "..c", "...", ""};
+  const std::vector<std::string> separators = {"\\", "/"};
+  // Every path of four parts, each part followed by one of the separators.
+  for (size_t n = 0; n < 7 * 7 * 7 * 7 * 2; ++n) {
+    std::string path = "C:";
+    size_t code = n;
+    const std::string& separator = separators[code % 2];
+    code /= 2;
+    for (int i = 0; i < 4; ++i, code /= 7) path += separator + parts[code % 7];
+    std::string native = qvplatform::ToNativePath(path.c_str());
+    ASSERT_TRUE(native == "/drv/C" || native.rfind("/drv/C/", 0) == 0) << path << " -> " << native;
+    std::string rest = native.substr(6);
+    for (const char* bad : {"/../", "/./"}) {
+      EXPECT_EQ((rest + "/").find(bad), std::string::npos) << path << " -> " << native;
+    }
+  }
+}
+
 TEST(ToNativePath, DrivesRootComesFromTheEnvironment) {
   struct Case {
     std::optional<std::string> root;
