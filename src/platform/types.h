@@ -40,6 +40,7 @@ using PULONG = ULONG*;
 using LPLONG = LONG*;
 using PLONG = LONG*;
 using LPBOOL = BOOL*;
+using PBOOL = BOOL*;
 using LPSTR = char*;
 using LPCSTR = const char*;
 using PSTR = char*;

@@ -27,3 +27,5 @@
 #include "kernel32/timer_queue.h"
 #include "winhttp/winhttp.h"
 #include "winhttp/trusted_roots.h"
+#include "kernel32/version.h"
+#include "kernel32/system_info.h"
