@@ -79,7 +79,9 @@ void QueueState::Run() {
       continue;
     }
     if (Clock::now() < next->second.due) {
-      changed_.wait_until(lock, next->second.due);
+      // Wait on a copy: the timer may be removed from the map while this thread waits.
+      const auto due = next->second.due;
+      changed_.wait_until(lock, due);
       continue;
     }
     Timer& timer = next->second;
