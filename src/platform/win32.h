@@ -29,3 +29,4 @@
 #include "winhttp/trusted_roots.h"
 #include "kernel32/version.h"
 #include "kernel32/system_info.h"
+#include "kernel32/current_process.h"
