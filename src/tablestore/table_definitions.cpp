@@ -6,8 +6,6 @@
 #include "tablestore/table_model.h"
 #include "tablestore/text_functions.h"
 
-Vector<TableDefinition> gv_tableDefinitions;
-
 bool RegisterTableDefinition(std::unique_ptr<TableDefinition> definition) {
   if (!definition || definition->name.empty()) return false;
   for (VectorNode<TableDefinition>* node = ElementAt(gv_tableDefinitions, 0); node; node = node->next) {

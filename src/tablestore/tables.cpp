@@ -7,7 +7,26 @@
 #include "tablestore/table_model.h"
 #include "tablestore/text_functions.h"
 
+// Both lists live in this file so that they are destroyed in a known order at exit.
+Vector<TableDefinition> gv_tableDefinitions;
 Vector<TableData> gv_tableList;
+
+namespace {
+
+void FreeStore() {
+  for (VectorNode<TableData>* node = gv_tableList.head; node; node = node->next) delete node->data;
+  gv_tableList.FreeNodes();
+  for (VectorNode<TableDefinition>* node = gv_tableDefinitions.head; node; node = node->next) delete node->data;
+  gv_tableDefinitions.FreeNodes();
+}
+
+// The store lives as long as the process: its tables and definitions are freed when the process ends
+// (destroyed before the two lists above).
+struct StoreAtExit {
+  ~StoreAtExit() { FreeStore(); }
+} gv_storeAtExit;
+
+}  // namespace
 
 TableData::~TableData() {
   while (firstRow) {
