@@ -83,7 +83,7 @@ TEST_F(XmlLoaderTest, ParseFailureIsLogged) {
   EXPECT_EQ(log.Count("[ERROR] error: could not parse file file.xml"), 2);
 }
 
-TEST_F(XmlLoaderTest, ValuesByColumnType) {
+TEST_F(XmlLoaderTest, AttributeValuesByColumnType) {
   struct Case {
     std::string type;
     std::string text;
@@ -110,6 +110,16 @@ TEST_F(XmlLoaderTest, ValuesByColumnType) {
       {"TES_SQL_REAL", "1.5", "-", 0},
       {"BLOB", "abc", "-", 0},
       {"NO_SUCH_TYPE", "abc", "-", 0},
+      // Two or more ":" make a reference table:column:key.
+      {"TEXT", "a:b:c", "c", 1},
+      {"TEXT", "a:b:c:d", "c:d", 3},
+      {"TEXT", "a:b", "a:b", 3},  // one ":" is no reference
+      {"INTEGER", "x:y:7", "7", 4},
+      {"INTEGER", "x:y:seven", "0", 4},
+      {"INTEGER", "x:y:7:8", "7", 4},                              // the third part
+      {"DATETIME", "2019-08-05 14:03:07", "2019-8-5 14:3:7", 11},  // a date: the whole text
+      {"TIME", "1:2:3", "1:2:3", 3},
+      {"BLOB", "a:b:c", "-", 0},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -118,32 +128,6 @@ TEST_F(XmlLoaderTest, ValuesByColumnType) {
     ASSERT_TRUE(Load("<r><" + table + " X=\"" + c.text + "\"/></r>")) << c.type << " " << c.text;
     EXPECT_EQ(Rows(table.c_str()), (RowList{{c.value}})) << c.type << " " << c.text;
     EXPECT_EQ(GetTableDataByName(table.c_str())->firstRow->widths[0], c.width) << c.type << " " << c.text;
-  }
-}
-
-TEST_F(XmlLoaderTest, References) {
-  struct Case {
-    std::string type;
-    std::string text;
-    std::string value;
-  };
-  const std::vector<Case> cases = {
-      {"TEXT", "a:b:c", "c"},
-      {"TEXT", "a:b:c:d", "c:d"},
-      {"TEXT", "a:b", "a:b"},  // one ":" is no reference
-      {"INTEGER", "x:y:7", "7"},
-      {"INTEGER", "x:y:seven", "0"},
-      {"INTEGER", "x:y:7:8", "7"},                             // the third part
-      {"DATETIME", "2019-08-05 14:03:07", "2019-8-5 14:3:7"},  // two ":" but a date: the whole text
-      {"TIME", "1:2:3", "1:2:3"},
-      {"BLOB", "a:b:c", "-"},
-  };
-  int n = 0;
-  for (const Case& c : cases) {
-    const std::string table = "R" + std::to_string(n++);
-    Define(table, {{"X", c.type}});
-    ASSERT_TRUE(Load("<r><" + table + " X=\"" + c.text + "\"/></r>")) << c.type << " " << c.text;
-    EXPECT_EQ(Rows(table.c_str()), (RowList{{c.value}})) << c.type << " " << c.text;
   }
 }
 
