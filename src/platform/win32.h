@@ -30,3 +30,5 @@
 #include "kernel32/version.h"
 #include "kernel32/system_info.h"
 #include "kernel32/current_process.h"
+#include "kernel32/process.h"
+#include "kernel32/exit_code.h"
