@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "win32.h"
 #include "kernel32/command_line.h"
+#include "win32.h"
 
 namespace {
 

@@ -9,14 +9,17 @@ namespace {
 
 class CryptHash : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(CryptAcquireContextA(&provider_, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)); }
+  void SetUp() override {
+    ASSERT_TRUE(CryptAcquireContextA(&provider_, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT));
+  }
   void TearDown() override { EXPECT_TRUE(CryptReleaseContext(provider_, 0)); }
 
   std::string Md5Hex(const std::vector<std::string>& pieces) {
     HCRYPTHASH hash = 0;
     EXPECT_TRUE(CryptCreateHash(provider_, CALG_MD5, 0, 0, &hash));
     for (const auto& piece : pieces) {
-      EXPECT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>(piece.data()), static_cast<DWORD>(piece.size()), 0));
+      EXPECT_TRUE(CryptHashData(hash, reinterpret_cast<const BYTE*>(piece.data()),
+                                static_cast<DWORD>(piece.size()), 0));
     }
     BYTE value[33] = {};
     DWORD length = sizeof value;
@@ -68,12 +71,9 @@ TEST_F(CryptHash, ParameterSizes) {
     DWORD sizeAfter;
   };
   const Case cases[] = {
-      {HP_HASHVAL, true, 0, TRUE, 0xdeadbeef, 16},
-      {HP_HASHVAL, false, 15, FALSE, ERROR_MORE_DATA, 16},
-      {HP_HASHVAL, false, 0, FALSE, ERROR_MORE_DATA, 16},
-      {HP_HASHSIZE, false, 4, TRUE, 0xdeadbeef, 4},
-      {HP_HASHSIZE, false, 3, FALSE, ERROR_MORE_DATA, 4},
-      {HP_ALGID, false, 4, TRUE, 0xdeadbeef, 4},
+      {HP_HASHVAL, true, 0, TRUE, 0xdeadbeef, 16},        {HP_HASHVAL, false, 15, FALSE, ERROR_MORE_DATA, 16},
+      {HP_HASHVAL, false, 0, FALSE, ERROR_MORE_DATA, 16}, {HP_HASHSIZE, false, 4, TRUE, 0xdeadbeef, 4},
+      {HP_HASHSIZE, false, 3, FALSE, ERROR_MORE_DATA, 4}, {HP_ALGID, false, 4, TRUE, 0xdeadbeef, 4},
       {0x99, false, 64, FALSE, NTE_BAD_TYPE, 64},
   };
   for (const auto& c : cases) {

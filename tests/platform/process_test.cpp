@@ -68,7 +68,9 @@ DWORD RunToEnd(const std::string& commandLine, const std::string& directory) {
   return code;
 }
 
-bool IsAlive(pid_t pid) { return kill(pid, 0) == 0; }
+bool IsAlive(pid_t pid) {
+  return kill(pid, 0) == 0;
+}
 
 // Children of this process that have ended and were never collected.
 std::set<pid_t> ZombieChildren() {
@@ -118,12 +120,14 @@ TEST(Process, ExitCodeComesFromTheChannelOrTheExitStatus) {
       {"zero reported over a status", "printf %s 0 >&\"$QVAGENT_EXIT_CODE_FD\"; exit 3", 0},
       {"garbage", "printf %s 12abc >&\"$QVAGENT_EXIT_CODE_FD\"; exit 5", 5},
       {"too large", "printf %s 4294967296 >&\"$QVAGENT_EXIT_CODE_FD\"; exit 9", 9},
-      {"two reports", "echo 3010 >&\"$QVAGENT_EXIT_CODE_FD\"; echo 1603 >&\"$QVAGENT_EXIT_CODE_FD\"; exit 6", 6},
+      {"two reports", "echo 3010 >&\"$QVAGENT_EXIT_CODE_FD\"; echo 1603 >&\"$QVAGENT_EXIT_CODE_FD\"; exit 6",
+       6},
       {"too much", "head -c 100000 /dev/zero | tr '\\0' 7 >&\"$QVAGENT_EXIT_CODE_FD\"; exit 8", 8},
       {"killed by a signal", "kill -TERM $$", qvplatform::ExitCodeForSignal(SIGTERM)},
       {"killed hard", "kill -KILL $$", qvplatform::ExitCodeForSignal(SIGKILL)},
       {"reported before the signal", "printf %s 3010 >&\"$QVAGENT_EXIT_CODE_FD\"; kill -KILL $$", 3010},
-      {"channel is descriptor 3", "[ \"$QVAGENT_EXIT_CODE_FD\" = 3 ] && [ -p /dev/fd/3 ] || exit 1; exit 0", 0},
+      {"channel is descriptor 3", "[ \"$QVAGENT_EXIT_CODE_FD\" = 3 ] && [ -p /dev/fd/3 ] || exit 1; exit 0",
+       0},
   };
   for (const auto& c : cases) {
     WriteProgram(dir / "setup.exe", c.body);
@@ -139,7 +143,8 @@ TEST(Process, ChildSeesItsArgumentsAndWorkingDirectory) {
   const std::string directory = (dir / "pack").string();
   EXPECT_EQ(RunToEnd("setup.exe /q /ACTION=Patch \"two words\" a\\\"b C:\\dir\\", directory), 0u);
   EXPECT_EQ(qvtest::ReadFileBytes(dir / "seen.txt"),
-            directory + "\n[" + directory + "/setup.exe]\n[/q]\n[/ACTION=Patch]\n[two words]\n[a\"b]\n[C:\\dir\\]\n");
+            directory + "\n[" + directory +
+                "/setup.exe]\n[/q]\n[/ACTION=Patch]\n[two words]\n[a\"b]\n[C:\\dir\\]\n");
 }
 
 TEST(Process, FindsTheProgramInTheWorkingDirectoryBeforePath) {
@@ -147,8 +152,10 @@ TEST(Process, FindsTheProgramInTheWorkingDirectoryBeforePath) {
   WriteProgram(dir / "work" / "tool", "exit 11");
   WriteProgram(dir / "bin" / "tool", "exit 22");
   WriteProgram(dir / "work" / "sub dir" / "deep.exe", "exit 33");
+  WriteProgram(dir / "drives" / "D" / "work" / "Pack" / "setup.exe", "exit 44");
   std::filesystem::create_directories(dir / "elsewhere");
   qvtest::ScopedEnv path("PATH", (dir / "bin").string() + ":" + std::getenv("PATH"));
+  qvtest::ScopedEnv drives(qvplatform::kDrivesRootVariable, (dir / "drives").string());
   struct Case {
     std::string commandLine;
     std::string directory;
@@ -160,6 +167,8 @@ TEST(Process, FindsTheProgramInTheWorkingDirectoryBeforePath) {
       {"\"sub dir\\deep.exe\" x", (dir / "work").string(), 33},
       {"\"" + (dir / "bin" / "tool").string() + "\"", (dir / "work").string(), 22},
       {"true", (dir / "elsewhere").string(), 0},
+      {"setup.exe /q", "D:\\work\\Pack", 44},
+      {"D:\\work\\Pack\\setup.exe", (dir / "elsewhere").string(), 44},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(RunToEnd(c.commandLine, c.directory), c.code) << c.commandLine << " in " << c.directory;
@@ -171,7 +180,10 @@ TEST(Process, StartFailures) {
   WriteProgram(dir / "plain.exe", "exit 0", 0644);
   qvtest::WriteFileBytes(dir / "noformat.exe", "exit 3\n");
   chmod((dir / "noformat.exe").c_str(), 0755);
-  qvtest::WriteFileBytes(dir / "broken.exe", std::string("\x7f" "ELF\x02\x01\x01", 7) + std::string(64, '\0'));
+  qvtest::WriteFileBytes(dir / "broken.exe", std::string("\x7f"
+                                                         "ELF\x02\x01\x01",
+                                                         7) +
+                                                 std::string(64, '\0'));
   chmod((dir / "broken.exe").c_str(), 0755);
   WriteProgram(dir / "ok.exe", "exit 0");
   qvtest::WriteFileBytes(dir / "file", "x");
@@ -202,7 +214,8 @@ TEST(Process, StartFailures) {
   STARTUPINFOA startup{};
   PROCESS_INFORMATION info{};
   SetLastError(0xdeadbeef);
-  EXPECT_FALSE(CreateProcessA(nullptr, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+  EXPECT_FALSE(
+      CreateProcessA(nullptr, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   std::string line = "ok.exe";
   SetLastError(0xdeadbeef);
@@ -287,7 +300,8 @@ TEST(Process, TimeLimitThenTerminateEndsThatProcessOnly) {
     Close(started.info);
 
     // The program's own child and the other program live on.
-    const pid_t grandchild = static_cast<pid_t>(std::atoi(qvtest::ReadFileBytes(dir / "grandchild.txt").c_str()));
+    const pid_t grandchild =
+        static_cast<pid_t>(std::atoi(qvtest::ReadFileBytes(dir / "grandchild.txt").c_str()));
     ASSERT_GT(grandchild, 0);
     EXPECT_TRUE(IsAlive(grandchild));
     kill(grandchild, SIGKILL);

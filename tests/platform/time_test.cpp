@@ -51,15 +51,15 @@ TIME_ZONE_INFORMATION Zone(LONG bias, LONG daylightBias, SYSTEMTIME daylightDate
 
 std::string Text(const SYSTEMTIME& st) {
   char text[64];
-  snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u dow %u", st.wYear, st.wMonth, st.wDay, st.wHour,
-           st.wMinute, st.wSecond, st.wMilliseconds, st.wDayOfWeek);
+  snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u dow %u", st.wYear, st.wMonth, st.wDay,
+           st.wHour, st.wMinute, st.wSecond, st.wMilliseconds, st.wDayOfWeek);
   return text;
 }
 
 std::string RuleText(const SYSTEMTIME& st) {
   char text[64];
-  snprintf(text, sizeof text, "y%u m%u dow%u n%u %02u:%02u", st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour,
-           st.wMinute);
+  snprintf(text, sizeof text, "y%u m%u dow%u n%u %02u:%02u", st.wYear, st.wMonth, st.wDayOfWeek, st.wDay,
+           st.wHour, st.wMinute);
   return text;
 }
 
@@ -142,7 +142,8 @@ TEST(TimeZone, ConvertsWithTheRulesOfARecord) {
       {"sydney winter", &sydney, Time(2024, 7, 1, 0, 0, 0), Time(2024, 7, 1, 10, 0, 0)},
       {"fixed offset", &fixed, Time(2024, 7, 1, 20, 0, 0), Time(2024, 7, 2, 1, 30, 0)},
       {"standard all year, summer", &newYorkStandard, Time(2024, 7, 1, 12, 0, 0), Time(2024, 7, 1, 7, 0, 0)},
-      {"standard all year, winter", &newYorkStandard, Time(2024, 1, 15, 12, 0, 0), Time(2024, 1, 15, 6, 0, 0)},
+      {"standard all year, winter", &newYorkStandard, Time(2024, 1, 15, 12, 0, 0),
+       Time(2024, 1, 15, 6, 0, 0)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -186,8 +187,8 @@ TEST(TimeZone, RejectsInvalidInput) {
     const SYSTEMTIME* utc;
     SYSTEMTIME* local;
   };
-  const Case cases[] = {{nullptr, &badDay, &out}, {&badRule, &good, &out}, {nullptr, nullptr, &out},
-                        {nullptr, &good, nullptr}};
+  const Case cases[] = {
+      {nullptr, &badDay, &out}, {&badRule, &good, &out}, {nullptr, nullptr, &out}, {nullptr, &good, nullptr}};
   for (size_t i = 0; i < std::size(cases); ++i) {
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(SystemTimeToTzSpecificLocalTime(cases[i].zone, cases[i].utc, cases[i].local)) << "row " << i;
@@ -251,8 +252,9 @@ TEST(FileTime, ConvertsBothWays) {
     expected.wDayOfWeek = c.dayOfWeek;
     EXPECT_EQ(Text(back), Text(expected));
   }
-  for (const SYSTEMTIME& bad : {Time(2023, 2, 29, 0, 0, 0), Time(2024, 13, 1, 0, 0, 0), Time(2024, 1, 1, 24, 0, 0),
-                                Time(1600, 12, 31, 0, 0, 0), Time(2024, 1, 1, 0, 0, 0, 1000)}) {
+  for (const SYSTEMTIME& bad :
+       {Time(2023, 2, 29, 0, 0, 0), Time(2024, 13, 1, 0, 0, 0), Time(2024, 1, 1, 24, 0, 0),
+        Time(1600, 12, 31, 0, 0, 0), Time(2024, 1, 1, 0, 0, 0, 1000)}) {
     FILETIME ft{};
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(SystemTimeToFileTime(&bad, &ft)) << Text(bad);

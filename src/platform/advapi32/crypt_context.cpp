@@ -40,7 +40,8 @@ BOOL CryptAcquireContextA(HCRYPTPROV* provider, LPCSTR container, LPCSTR, DWORD 
     SetLastError(NTE_BAD_FLAGS);
     return FALSE;
   }
-  *provider = qvplatform::InsertCryptHandle(std::make_shared<qvplatform::CryptProvider>(providerType, flags, ""));
+  *provider =
+      qvplatform::InsertCryptHandle(std::make_shared<qvplatform::CryptProvider>(providerType, flags, ""));
   return TRUE;
 }
 

@@ -11,8 +11,10 @@ namespace {
 
 const EVP_MD* DigestFor(ALG_ID algorithm) {
   switch (algorithm) {
-    case CALG_MD5: return EVP_md5();
-    default: return nullptr;
+    case CALG_MD5:
+      return EVP_md5();
+    default:
+      return nullptr;
   }
 }
 
@@ -54,7 +56,8 @@ class HashObject : public qvplatform::KernelObject {
 };
 
 std::shared_ptr<HashObject> LookupHash(HCRYPTHASH hash) {
-  auto object = std::dynamic_pointer_cast<HashObject>(qvplatform::LookupObject(reinterpret_cast<HANDLE>(hash)));
+  auto object =
+      std::dynamic_pointer_cast<HashObject>(qvplatform::LookupObject(reinterpret_cast<HANDLE>(hash)));
   if (!object) SetLastError(NTE_BAD_HASH);
   return object;
 }

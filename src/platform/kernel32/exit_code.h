@@ -26,6 +26,8 @@ bool ReportExitCode(uint32_t code);
 std::optional<DWORD> ParseExitCodeReport(std::string_view report);
 
 // The exit code of a child ended by signal `signal`.
-constexpr DWORD ExitCodeForSignal(int signal) { return 128 + static_cast<DWORD>(signal); }
+constexpr DWORD ExitCodeForSignal(int signal) {
+  return 128 + static_cast<DWORD>(signal);
+}
 
 }  // namespace qvplatform

@@ -18,6 +18,7 @@
 #include "kernel32/command_line.h"
 #include "kernel32/errors.h"
 #include "kernel32/exit_code.h"
+#include "kernel32/paths.h"
 #include "kernel32/process_object.h"
 
 extern char** environ;
@@ -29,16 +30,8 @@ constexpr int kChildChannelFd = 3;
 // Where the child keeps its end of the exec-error pipe until exec closes it.
 constexpr int kChildErrorFd = 4;
 
-constexpr DWORD kAcceptedFlags =
-    CREATE_NO_WINDOW | CREATE_DEFAULT_ERROR_MODE | DETACHED_PROCESS | CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS;
-
-std::string NativePath(std::string_view path) {
-  std::string native(path);
-  for (char& c : native) {
-    if (c == '\\') c = '/';
-  }
-  return native;
-}
+constexpr DWORD kAcceptedFlags = CREATE_NO_WINDOW | CREATE_DEFAULT_ERROR_MODE | DETACHED_PROCESS |
+                                 CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS;
 
 std::string Absolute(const std::string& path) {
   if (!path.empty() && path.front() == '/') return path;
@@ -66,11 +59,11 @@ struct Located {
 // Finds the program: a name with a separator is a path relative to the working directory;
 // a bare name is looked for in the working directory, then in the directories of PATH.
 Located FindProgram(const std::string& name, const std::string& workingDirectory, bool search) {
+  if (name.empty()) return {"", ERROR_FILE_NOT_FOUND};
   if (name.find('/') != std::string::npos || !search) {
     const std::string path = name.front() == '/' ? name : workingDirectory + "/" + name;
     if (IsRegularFile(path)) return {path};
-    const std::string folder = path.substr(0, path.rfind('/'));
-    return {"", IsDirectory(folder.empty() ? "/" : folder) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND};
+    return {"", qvplatform::PathErrorFromErrno(ENOENT, path)};
   }
   std::vector<std::string> folders{workingDirectory};
   if (const char* path = std::getenv("PATH")) {
@@ -124,8 +117,9 @@ constexpr int kStageExec = 2;
 void CloseFrom(int first) {
   if (syscall(SYS_close_range, first, ~0U, 0) == 0) return;
   rlimit limit{};
-  const int last = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 65536 ? static_cast<int>(limit.rlim_cur)
-                                                                                   : 65536;
+  const int last = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 65536
+                       ? static_cast<int>(limit.rlim_cur)
+                       : 65536;
   for (int fd = first; fd < last; ++fd) close(fd);
 }
 
@@ -139,7 +133,8 @@ void CloseFrom(int first) {
   } else {
     const int channel = fcntl(channelWrite, F_DUPFD, kChildErrorFd + 1);
     const int error = fcntl(errorWrite, F_DUPFD_CLOEXEC, kChildErrorFd + 1);
-    if (channel < 0 || error < 0 || dup3(error, kChildErrorFd, O_CLOEXEC) < 0) FailInChild(errorWrite, kStageExec);
+    if (channel < 0 || error < 0 || dup3(error, kChildErrorFd, O_CLOEXEC) < 0)
+      FailInChild(errorWrite, kStageExec);
     errorWrite = kChildErrorFd;
     if (dup2(channel, kChildChannelFd) < 0) FailInChild(errorWrite, kStageExec);
     CloseFrom(kChildErrorFd + 1);
@@ -205,7 +200,8 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIB
   if (processInformation == nullptr || startupInfo == nullptr || (creationFlags & ~kAcceptedFlags) != 0) {
     return Fail(ERROR_INVALID_PARAMETER);
   }
-  if (environment != nullptr || (startupInfo->dwFlags & STARTF_USESTDHANDLES) != 0) return Fail(ERROR_NOT_SUPPORTED);
+  if (environment != nullptr || (startupInfo->dwFlags & STARTF_USESTDHANDLES) != 0)
+    return Fail(ERROR_NOT_SUPPORTED);
   std::vector<std::string> arguments;
   if (commandLine != nullptr) arguments = qvplatform::SplitCommandLine(commandLine);
   const bool named = applicationName != nullptr && *applicationName != '\0';
@@ -214,12 +210,13 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIB
 
   std::string directory;
   if (currentDirectory != nullptr) {
-    directory = Absolute(NativePath(currentDirectory));
+    directory = Absolute(qvplatform::ToNativePath(currentDirectory));
     if (!IsDirectory(directory)) return Fail(ERROR_DIRECTORY);
   } else {
     directory = Absolute(".");
   }
-  const Located program = FindProgram(NativePath(named ? applicationName : arguments.front()), directory, !named);
+  const Located program = FindProgram(
+      qvplatform::ToNativePath(named ? applicationName : arguments.front().c_str()), directory, !named);
   if (!program.path.empty() && access(program.path.c_str(), X_OK) != 0) return Fail(ERROR_ACCESS_DENIED);
   if (program.path.empty()) return Fail(program.error);
 
@@ -236,8 +233,9 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIB
   const pid_t pid = fork();
   if (pid < 0) return Fail(qvplatform::ErrnoToWin32(errno));
   if (pid == 0) {
-    BecomeProgram(program.path.c_str(), argv.data(), envp.data(), currentDirectory ? directory.c_str() : nullptr,
-                  channelWrite.get(), errorWrite.get(), inheritHandles != FALSE);
+    BecomeProgram(program.path.c_str(), argv.data(), envp.data(),
+                  currentDirectory ? directory.c_str() : nullptr, channelWrite.get(), errorWrite.get(),
+                  inheritHandles != FALSE);
   }
   channelWrite.Reset();
   errorWrite.Reset();

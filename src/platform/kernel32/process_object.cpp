@@ -23,7 +23,8 @@ constexpr size_t kMaxReport = 32;
 
 }  // namespace
 
-ProcessObject::ProcessObject(pid_t pid, int pidFd, int channel) : pid_(pid), pidFd_(pidFd), channel_(channel) {}
+ProcessObject::ProcessObject(pid_t pid, int pidFd, int channel)
+    : pid_(pid), pidFd_(pidFd), channel_(channel) {}
 
 ProcessObject::~ProcessObject() {
   if (!exitCode_) {
@@ -100,7 +101,8 @@ DWORD ProcessObject::Wait(DWORD milliseconds) {
     }
     int timeout = -1;
     if (milliseconds != INFINITE) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       if (left <= 0) return WAIT_TIMEOUT;
       timeout = static_cast<int>(std::min<long long>(left, INT_MAX));
     }

@@ -16,7 +16,9 @@ constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
 constexpr int64_t kTicksPerSecond = 10000000;
 constexpr int64_t kSecondsPerDay = 86400;
 
-bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeap(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
   static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -146,8 +148,10 @@ int64_t RuleTimeInYear(const SYSTEMTIME& rule, int year) {
 LONG BiasAt(const TIME_ZONE_INFORMATION& zone, int64_t utc) {
   if (zone.DaylightDate.wMonth == 0 || zone.StandardDate.wMonth == 0) return zone.Bias + zone.StandardBias;
   const int year = UtcFields(utc, 0).wYear;
-  const int64_t daylightStarts = RuleTimeInYear(zone.DaylightDate, year) + (zone.Bias + zone.StandardBias) * 60LL;
-  const int64_t daylightEnds = RuleTimeInYear(zone.StandardDate, year) + (zone.Bias + zone.DaylightBias) * 60LL;
+  const int64_t daylightStarts =
+      RuleTimeInYear(zone.DaylightDate, year) + (zone.Bias + zone.StandardBias) * 60LL;
+  const int64_t daylightEnds =
+      RuleTimeInYear(zone.StandardDate, year) + (zone.Bias + zone.DaylightBias) * 60LL;
   const bool daylight = daylightStarts < daylightEnds ? utc >= daylightStarts && utc < daylightEnds
                                                       : utc >= daylightStarts || utc < daylightEnds;
   return zone.Bias + (daylight ? zone.DaylightBias : zone.StandardBias);
@@ -242,8 +246,9 @@ BOOL SystemTimeToFileTime(const SYSTEMTIME* systemTime, LPFILETIME fileTime) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const uint64_t ticks = static_cast<uint64_t>(ToSeconds(*systemTime) + kSecondsFrom1601To1970) * kTicksPerSecond +
-                         systemTime->wMilliseconds * 10000ULL;
+  const uint64_t ticks =
+      static_cast<uint64_t>(ToSeconds(*systemTime) + kSecondsFrom1601To1970) * kTicksPerSecond +
+      systemTime->wMilliseconds * 10000ULL;
   fileTime->dwLowDateTime = static_cast<DWORD>(ticks);
   fileTime->dwHighDateTime = static_cast<DWORD>(ticks >> 32);
   return TRUE;
