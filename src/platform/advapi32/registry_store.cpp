@@ -201,6 +201,11 @@ sqlite3_stmt* Store::Prepare(const char* sql, int* rc) {
 
 int Store::Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
 
+int Store::Control(const char* sql) {
+  Statement statement(*this, sql);
+  return statement.Run();
+}
+
 template <class Body>
 DWORD Store::Run(Txn kind, Body&& body) {
   std::lock_guard lock(mutex_);
@@ -212,24 +217,26 @@ DWORD Store::Run(Txn kind, Body&& body) {
     const bool nested = txnDepth_ > 0;
     DWORD result = ERROR_SUCCESS;
     int rc = SQLITE_OK;
-    if (kind == Txn::kWrite) {
-      rc = Exec(nested ? "SAVEPOINT qv_write" : "BEGIN IMMEDIATE");
+    if (kind == Txn::kNone || (nested && kind == Txn::kRead)) {
+      rc = body(result);
+    } else {
+      // Reads, too, run in one transaction: one snapshot, and one lock of the shared index.
+      rc = Control(nested ? "SAVEPOINT qv_write" : kind == Txn::kWrite ? "BEGIN IMMEDIATE" : "BEGIN");
       if (rc == SQLITE_OK) {
         ++txnDepth_;
         rc = body(result);
         --txnDepth_;
-        if (rc == SQLITE_OK && result == ERROR_SUCCESS) rc = Exec(nested ? "RELEASE qv_write" : "COMMIT");
-        if (rc != SQLITE_OK || result != ERROR_SUCCESS) {
+        const bool keep = rc == SQLITE_OK && (result == ERROR_SUCCESS || kind == Txn::kRead);
+        if (keep) rc = Control(nested ? "RELEASE qv_write" : "COMMIT");
+        if (!keep || rc != SQLITE_OK) {
           if (nested) {
-            Exec("ROLLBACK TO qv_write");
-            Exec("RELEASE qv_write");
+            Control("ROLLBACK TO qv_write");
+            Control("RELEASE qv_write");
           } else if (!sqlite3_get_autocommit(db_)) {
-            Exec("ROLLBACK");
+            Control("ROLLBACK");
           }
         }
       }
-    } else {
-      rc = body(result);
     }
     if (IsBusy(rc) && !nested && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(pause);
@@ -253,7 +260,7 @@ DWORD Store::RunOnKey(Txn kind, KeyId key, Body&& body) {
 
 DWORD Store::Initialize() {
   // Switching to WAL needs a moment of exclusive access; wait for it like any other write.
-  DWORD code = Run(Txn::kRead, [&](DWORD&) {
+  DWORD code = Run(Txn::kNone, [&](DWORD&) {
     Statement wal(*this, "PRAGMA journal_mode=WAL");
     return wal.Run();
   });
@@ -449,7 +456,8 @@ DWORD Store::DeleteTree(KeyId key, bool self) {
 }
 
 DWORD Store::QueryValue(KeyId key, std::u16string_view name, ValueRecord* out) {
-  return Run(Txn::kRead, [&](DWORD& result) {
+  // One statement: its own snapshot.
+  return Run(Txn::kNone, [&](DWORD& result) {
     Statement find(*this,
                    "SELECT v.name, v.type, v.data FROM keys k LEFT JOIN vals v"
                    " ON v.key=k.id AND v.fold=?2 WHERE k.id=?1");
@@ -510,41 +518,31 @@ DWORD Store::EnumValue(KeyId key, DWORD index, ValueRecord* out) {
 DWORD Store::Stats(KeyId key, bool details, KeyStats* out) {
   return Run(Txn::kRead, [&](DWORD& result) {
     *out = KeyStats();
-    // One read transaction, so the counts and the lists agree.
-    const bool own = txnDepth_ == 0;
-    if (own) {
-      if (int rc = Exec("BEGIN"); rc != SQLITE_OK) return rc;
-    }
-    int rc = [&] {
-      Statement find(*this,
-                     "SELECT modified, (SELECT count(*) FROM keys c WHERE c.parent=k.id),"
-                     " (SELECT count(*) FROM vals v WHERE v.key=k.id) FROM keys k WHERE id=?1");
-      int rc = find.Bind(1, key).Step();
-      if (rc == SQLITE_DONE) return Outcome(result, ERROR_KEY_DELETED);
-      if (rc != SQLITE_ROW) return rc;
-      out->lastWrite = find.Int(0);
-      out->subKeys = static_cast<DWORD>(find.Int(1));
-      out->values = static_cast<DWORD>(find.Int(2));
-      if (!details) return SQLITE_OK;
-      Statement keys(*this, "SELECT name FROM keys WHERE parent=?1 ORDER BY fold");
-      keys.Bind(1, key);
-      while ((rc = keys.Step()) == SQLITE_ROW) out->subKeyNames.push_back(keys.Text(0));
-      if (rc != SQLITE_DONE) return rc;
-      Statement values(*this, "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY seq");
-      values.Bind(1, key);
-      while ((rc = values.Step()) == SQLITE_ROW)
-        out->valueRecords.push_back(values.Value());
-      return Done(rc);
-    }();
-    if (own) Exec("COMMIT");
-    return rc;
+    Statement find(*this,
+                   "SELECT modified, (SELECT count(*) FROM keys c WHERE c.parent=k.id),"
+                   " (SELECT count(*) FROM vals v WHERE v.key=k.id) FROM keys k WHERE id=?1");
+    int rc = find.Bind(1, key).Step();
+    if (rc == SQLITE_DONE) return Outcome(result, ERROR_KEY_DELETED);
+    if (rc != SQLITE_ROW) return rc;
+    out->lastWrite = find.Int(0);
+    out->subKeys = static_cast<DWORD>(find.Int(1));
+    out->values = static_cast<DWORD>(find.Int(2));
+    if (!details) return SQLITE_OK;
+    Statement keys(*this, "SELECT name FROM keys WHERE parent=?1 ORDER BY fold");
+    keys.Bind(1, key);
+    while ((rc = keys.Step()) == SQLITE_ROW) out->subKeyNames.push_back(keys.Text(0));
+    if (rc != SQLITE_DONE) return rc;
+    Statement values(*this, "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY seq");
+    values.Bind(1, key);
+    while ((rc = values.Step()) == SQLITE_ROW) out->valueRecords.push_back(values.Value());
+    return Done(rc);
   });
 }
 
 DWORD Store::BeginExplicit() {
   mutex_.lock();
   const bool nested = txnDepth_ > 0;
-  DWORD code = Run(Txn::kRead, [&](DWORD&) { return Exec(nested ? "SAVEPOINT qv_explicit" : "BEGIN IMMEDIATE"); });
+  DWORD code = Run(Txn::kNone, [&](DWORD&) { return Control(nested ? "SAVEPOINT qv_explicit" : "BEGIN IMMEDIATE"); });
   if (code != ERROR_SUCCESS) {
     mutex_.unlock();
     return code;
@@ -555,15 +553,15 @@ DWORD Store::BeginExplicit() {
 
 DWORD Store::CommitExplicit() {
   const bool nested = --txnDepth_ > 0;
-  int rc = Exec(nested ? "RELEASE qv_explicit" : "COMMIT");
+  int rc = Control(nested ? "RELEASE qv_explicit" : "COMMIT");
   DWORD code = ERROR_SUCCESS;
   if (rc != SQLITE_OK) {
     code = SqliteToWin32(rc, sqlite3_system_errno(db_));
     if (nested) {
-      Exec("ROLLBACK TO qv_explicit");
-      Exec("RELEASE qv_explicit");
+      Control("ROLLBACK TO qv_explicit");
+      Control("RELEASE qv_explicit");
     } else if (!sqlite3_get_autocommit(db_)) {
-      Exec("ROLLBACK");
+      Control("ROLLBACK");
     }
   }
   mutex_.unlock();
@@ -572,10 +570,10 @@ DWORD Store::CommitExplicit() {
 
 void Store::RollbackExplicit() {
   if (--txnDepth_ > 0) {
-    Exec("ROLLBACK TO qv_explicit");
-    Exec("RELEASE qv_explicit");
+    Control("ROLLBACK TO qv_explicit");
+    Control("RELEASE qv_explicit");
   } else if (!sqlite3_get_autocommit(db_)) {
-    Exec("ROLLBACK");
+    Control("ROLLBACK");
   }
   mutex_.unlock();
 }

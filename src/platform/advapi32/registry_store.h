@@ -82,12 +82,16 @@ class Store {
 
  private:
   class Statement;
-  enum class Txn { kRead, kWrite };
+  // kNone: the body manages transactions itself (or needs none).
+  enum class Txn { kNone, kRead, kWrite };
 
   Store(std::string path, sqlite3* db);
   DWORD Initialize();
   sqlite3_stmt* Prepare(const char* sql, int* rc);
+  // Runs SQL text (several statements) once.
   int Exec(const char* sql);
+  // Runs a one-statement control command (BEGIN, COMMIT ...) through the statement cache.
+  int Control(const char* sql);
   // Runs `body` (which returns an SQLite result code or a system code via `*result`) under the
   // store's lock, in a write transaction when asked, retrying while the database is busy.
   template <class Body>
