@@ -12,7 +12,7 @@ namespace {
 TEST(ExecuteTimeLimit, TerminatesAfterTheLimitAndReturns258) {
   qvtest::TempDir dir;
   qvtest::LogCapture log;
-  qvtest::WriteStandIn(dir / "Pack", "setup.exe", 0, 600);
+  qvtest::WriteStandIn(dir / "Pack", "setup.exe", 0, 120);
   std::string remark;
   auto start = std::chrono::steady_clock::now();
   DWORD result = execute((dir / "Pack").string().c_str(), "setup.exe /q", &remark, 1, false);

@@ -16,7 +16,8 @@ void WriteScript(const std::filesystem::path& file, const std::string& body) {
 
 void WriteStandIn(const std::filesystem::path& folder, const std::string& name, uint32_t code, double sleepSeconds) {
   std::string body = "echo \"$*\" >> \"$(dirname \"$0\")/calls.txt\"\n";
-  if (sleepSeconds > 0) body += "sleep " + std::to_string(sleepSeconds) + "\n";
+  // The sleep must not hold the test's output open: a terminated stand-in leaves it running.
+  if (sleepSeconds > 0) body += "sleep " + std::to_string(sleepSeconds) + " </dev/null >/dev/null 2>&1\n";
   body += "code=" + std::to_string(code) + "\n";
   body += "if [ -n \"${QVAGENT_EXIT_CODE_FD:-}\" ]; then printf '%s' \"$code\" >&\"$QVAGENT_EXIT_CODE_FD\"; fi\n";
   body += "exit $((code & 255))\n";
