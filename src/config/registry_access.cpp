@@ -226,10 +226,8 @@ LONG writeValue(HKEY hive, const char* keyPath, const char* valueName, const cha
 
   std::u16string wideName;
   std::u16string wideData;
-  if ((*valueName != '\0' && !ChangeToWideStr(valueName, wideName)) || (*data != '\0' && !ChangeToWideStr(data, wideData))) {
-    LogError("writeValue : Valuename or Valuedata is not a valid UTF-8 text \n");
-    return ERROR_INVALID_DATA;
-  }
+  // The conversions themselves log a failure; nothing is written then.
+  if (!ChangeToWideStr(valueName, wideName) || !ChangeToWideStr(data, wideData)) return ERROR_INVALID_DATA;
   std::string utf8Data = data;
   if (IsDefaultValueMark(valueName)) {
     wideName.clear();

@@ -29,8 +29,8 @@ LONG addRegistryKey(HKEY hive, const char* keyPath);
 // REG_SZ, REG_EXPAND_SZ and REG_BINARY store the UTF-16 text with its terminator, REG_MULTI_SZ a
 // list of that one text, REG_DWORD the text's leading decimal integer (0 when none), REG_QWORD the
 // text's digits as ParseDecimal64 reads them. The name "--" is the key's default value; the data
-// "--" is empty data. 13 when the name or the data is missing, not valid UTF-8, or the type is none
-// of these.
+// "--" is empty data. 13 when the name or the data is missing, cannot be converted, or the type is
+// none of these; nothing is written then.
 LONG writeValue(HKEY hive, const char* keyPath, const char* valueName, const char* data, DWORD type);
 
 // Removes a value ("--" names the default value).
