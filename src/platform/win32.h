@@ -13,6 +13,7 @@
 #include "kernel32/time.h"
 #include "advapi32/crypt_context.h"
 #include "advapi32/crypt_hash.h"
+#include "advapi32/crypt_keys.h"
 #include "advapi32/registry.h"
 #include "kernel32/paths.h"
 #include "kernel32/files.h"

@@ -39,8 +39,9 @@ constexpr DWORD NTE_FAIL = 0x80090020;
 
 // Opens a provider context of type PROV_RSA_FULL (any provider name; the default when null).
 // With CRYPT_VERIFYCONTEXT the context has no key container and `container` must be null.
-// Without it the named (or default) key container is needed; until key containers exist this
-// fails with NTE_BAD_KEYSET. Other failures: NTE_BAD_PROV_TYPE, NTE_BAD_FLAGS,
+// Without it the named (or default: the user's login name) key container kept in the hive is opened
+// (NTE_BAD_KEYSET when missing), created with CRYPT_NEWKEYSET (NTE_EXISTS when present) or deleted
+// with CRYPT_DELETEKEYSET (advapi32/crypt_keys.h). Other failures: NTE_BAD_PROV_TYPE, NTE_BAD_FLAGS,
 // ERROR_INVALID_PARAMETER for a null out-pointer.
 BOOL CryptAcquireContextA(HCRYPTPROV* provider, LPCSTR container, LPCSTR providerName, DWORD providerType,
                           DWORD flags);
