@@ -77,11 +77,38 @@ std::optional<ReceivedRequest> ReceivedRequest::ParseHead(const std::string& hea
   return r;
 }
 
+namespace {
+
+// Generated bodies repeat a table whose length is not a power of two, so that a piece delivered at the
+// wrong offset never matches by accident.
+constexpr size_t kPatternPeriod = 1048573;
+
+const std::string& PatternTable() {
+  static const std::string table = [] {
+    std::string t(kPatternPeriod, '\0');
+    uint32_t x = 2463534242u;
+    for (char& c : t) {
+      x ^= x << 13;
+      x ^= x >> 17;
+      x ^= x << 5;
+      c = static_cast<char>(x & 0xFF);
+    }
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
 std::string PatternBytes(uint64_t offset, size_t size) {
-  std::string out(size, '\0');
-  for (size_t i = 0; i < size; ++i) {
-    uint64_t k = offset + i;
-    out[i] = static_cast<char>((k * 131 + (k >> 8) * 7 + 17) & 0xFF);
+  const std::string& table = PatternTable();
+  std::string out;
+  out.reserve(size);
+  size_t pos = static_cast<size_t>(offset % kPatternPeriod);
+  while (out.size() < size) {
+    size_t n = std::min(size - out.size(), kPatternPeriod - pos);
+    out.append(table, pos, n);
+    pos = 0;
   }
   return out;
 }
