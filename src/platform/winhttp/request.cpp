@@ -120,6 +120,14 @@ TransferSpec Request::MakeSpec(const std::string& url, const std::string& method
   if (auto parts = ParseUrl(url)) {
     spec.proxy = session.proxy.ProxyFor(parts->scheme, parts->host, parts->port);
     spec.tunnel = spec.proxy && parts->scheme == "https";
+    spec.connect_host = parts->host;
+    spec.connect_port = parts->port;
+    if (spec.proxy) {
+      if (auto proxy = ParseUrl(*spec.proxy)) {
+        spec.connect_host = proxy->host;
+        spec.connect_port = proxy->port;
+      }
+    }
   }
   spec.proxy_user = proxy_user;
   spec.proxy_password = proxy_password;

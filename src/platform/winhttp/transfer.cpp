@@ -1,5 +1,10 @@
 #include "winhttp/transfer.h"
 
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -41,6 +46,7 @@ Transfer::~Transfer() {
   if (attached_) curl_multi_remove_handle(multi_, easy_);
   if (easy_) curl_easy_cleanup(easy_);
   if (header_list_) curl_slist_free_all(header_list_);
+  if (resolve_list_) curl_slist_free_all(resolve_list_);
   if (multi_) curl_multi_cleanup(multi_);  // closes every connection this transfer opened
 }
 
@@ -79,6 +85,8 @@ void Transfer::Configure() {
   // libcurl's own defaults that the request would not carry otherwise.
   if (!HasHeader(spec_.headers, "Accept")) header_list_ = curl_slist_append(header_list_, "Accept:");
   if (!HasHeader(spec_.headers, "Expect")) header_list_ = curl_slist_append(header_list_, "Expect:");
+  if (spec_.proxy && !spec_.tunnel && !HasHeader(spec_.headers, "Proxy-Connection"))
+    header_list_ = curl_slist_append(header_list_, "Proxy-Connection:");
   if (spec_.send_body && !HasHeader(spec_.headers, "Content-Type"))
     header_list_ = curl_slist_append(header_list_, "Content-Type:");
   curl_easy_setopt(e, CURLOPT_HTTPHEADER, header_list_);
@@ -104,6 +112,7 @@ void Transfer::Configure() {
   }
   if (spec_.url.rfind("https:", 0) == 0) ApplyTlsPolicy(e, &spec_.tls);
 
+  if (resolve_list_) curl_easy_setopt(e, CURLOPT_RESOLVE, resolve_list_);
   curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
   curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
   curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
@@ -129,6 +138,11 @@ DWORD Transfer::Start(const TransferSpec& spec, const void* firstBody, size_t fi
   window_.clear();
   window_pos_ = 0;
 
+  if (DWORD error = Resolve()) {
+    finished_ = true;
+    failure_ = error;
+    return error;
+  }
   Configure();
   if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return ERROR_WINHTTP_INTERNAL_ERROR;
   attached_ = true;
@@ -139,6 +153,38 @@ DWORD Transfer::Start(const TransferSpec& spec, const void* firstBody, size_t fi
   if (error == 0 && finished_ && !head_done_ && result_ != CURLE_OK) error = CurlCodeToWinHttp(result_);
   if (error != 0) Abort(error);
   return error;
+}
+
+DWORD Transfer::Resolve() {
+  if (resolve_list_) {
+    curl_slist_free_all(resolve_list_);
+    resolve_list_ = nullptr;
+  }
+  const std::string& host = spec_.connect_host;
+  if (host.empty()) return 0;
+  unsigned char probe[sizeof(in6_addr)];
+  if (inet_pton(AF_INET, host.c_str(), probe) == 1 || inet_pton(AF_INET6, host.c_str(), probe) == 1) return 0;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* list = nullptr;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list) return ERROR_WINHTTP_NAME_NOT_RESOLVED;
+  std::string addresses;
+  for (addrinfo* a = list; a; a = a->ai_next) {
+    char text[INET6_ADDRSTRLEN] = {};
+    const void* raw = a->ai_family == AF_INET ? static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr)
+                                              : static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(a->ai_addr)->sin6_addr);
+    if (!inet_ntop(a->ai_family, raw, text, sizeof text)) continue;
+    std::string entry = a->ai_family == AF_INET6 ? "[" + std::string(text) + "]" : std::string(text);
+    if (addresses.find(entry) != std::string::npos) continue;
+    if (!addresses.empty()) addresses += ',';
+    addresses += entry;
+  }
+  freeaddrinfo(list);
+  if (addresses.empty()) return ERROR_WINHTTP_NAME_NOT_RESOLVED;
+  std::string line = host + ":" + std::to_string(spec_.connect_port) + ":" + addresses;
+  resolve_list_ = curl_slist_append(nullptr, line.c_str());
+  return 0;
 }
 
 DWORD Transfer::Write(const void* data, size_t size) {

@@ -31,6 +31,10 @@ struct TransferSpec {
   std::vector<std::string> headers;  // complete "Name: value" lines
   std::optional<std::string> user_agent;
   std::optional<std::string> proxy;  // "http://host:port", or direct
+  // The name the connection goes to (the proxy's when there is one); resolved on the caller's thread
+  // before libcurl starts, so that no resolver thread is ever involved.
+  std::string connect_host;
+  unsigned connect_port = 0;
   bool tunnel = false;               // https through the proxy (CONNECT)
   std::optional<std::string> proxy_user, proxy_password;
   std::optional<std::string> server_user, server_password;
@@ -84,6 +88,7 @@ class Transfer {
   void Resume(bool send, bool recv);
   void Abort(DWORD failure);
   void Configure();
+  DWORD Resolve();
   size_t Buffered() const { return window_.size() - window_pos_; }
   void Touch() { last_activity_ = std::chrono::steady_clock::now(); }
 
@@ -92,6 +97,7 @@ class Transfer {
   bool attached_ = false;
   std::atomic<bool> cancelled_{false};
   curl_slist* header_list_ = nullptr;
+  curl_slist* resolve_list_ = nullptr;
   TransferSpec spec_;
 
   bool prereq_done_ = false;
