@@ -1,5 +1,8 @@
 #include "http/winhttp_error_texts.h"
 
+#include "logging/log_core.h"
+#include "runner/error_text.h"
+
 namespace {
 
 struct ErrorText {
@@ -166,4 +169,12 @@ const char* WinHttpErrorText(DWORD code) {
     if (row.code == code) return row.text;
   }
   return nullptr;
+}
+
+void HttpGetLastError(DWORD code) {
+  if (const char* text = WinHttpErrorText(code)) {
+    LogError("%s", text);
+    return;
+  }
+  LogErrorMessage(code);
 }

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "http/winhttp_error_texts.h"
+#include "runner/error_text.h"
+#include "support/log_capture.h"
 
 namespace {
 
@@ -79,6 +81,53 @@ TEST(WinHttpErrorTexts, CoverTheDocumentedCodesOnly) {
   std::string cn = WinHttpErrorText(12038);
   EXPECT_EQ(cn.rfind("HttpGetLastError: SSL certificate common name (host name field) is incorrect. ", 0), 0u);
   EXPECT_EQ(cn.substr(cn.size() - 2), " \n");
+}
+
+TEST(HttpGetLastError, LogsTheTextAsItStands) {
+  struct Case {
+    DWORD code;
+    std::string written;  // in the file, after the level marker; line ends as the text-mode file has them
+  };
+  std::vector<Case> cases = {
+      {12002, "HttpGetLastError: The request has timed out.\r\n"},
+      {12011, "HttpGetLastError: The request option can not be set, only queried.\r\n "},
+      {12169, "HttpGetLastError: Indicates that a certificate is invalid (equivalent to errors such as CERT_E_ROLE, "
+              "CERT_E_PATHLENCONST, CERT_E_CRITICAL, CERT_E_PURPOSE, CERT_E_ISSUERCHAINING, CERT_E_MALFORMED and "
+              "CERT_E_CHAINING)."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    std::string raw;
+    {
+      qvtest::LogCapture log;
+      HttpGetLastError(c.code);
+      raw = log.Raw();
+    }
+    std::string marker = "[ERROR] ";
+    size_t at = raw.rfind(marker);
+    ASSERT_NE(at, std::string::npos) << raw;
+    EXPECT_EQ(raw.substr(at + marker.size()), c.written);
+  }
+}
+
+TEST(HttpGetLastError, OtherCodesGoToTheSystemMessageLog) {
+  for (DWORD code : {0u, 5u, 122u, 534u, 12000u, 12047u, 12185u, 17025u}) {
+    SCOPED_TRACE(code);
+    std::vector<std::string> viaHttp, direct;
+    {
+      qvtest::LogCapture log;
+      HttpGetLastError(code);
+      viaHttp = log.Messages();
+    }
+    {
+      qvtest::LogCapture log;
+      LogErrorMessage(code);
+      direct = log.Messages();
+    }
+    EXPECT_FALSE(direct.empty());
+    EXPECT_EQ(viaHttp, direct);
+    for (const std::string& line : viaHttp) EXPECT_EQ(line.find("HttpGetLastError"), std::string::npos);
+  }
 }
 
 }  // namespace
