@@ -96,6 +96,13 @@ struct FILETIME {
 };
 using LPFILETIME = FILETIME*;
 
+struct GUID {
+  DWORD Data1;
+  WORD Data2;
+  WORD Data3;
+  BYTE Data4[8];
+};
+
 struct SECURITY_ATTRIBUTES {
   DWORD nLength;
   LPVOID lpSecurityDescriptor;

@@ -33,3 +33,4 @@
 #include "kernel32/current_process.h"
 #include "kernel32/process.h"
 #include "kernel32/exit_code.h"
+#include "netapi32/join.h"
