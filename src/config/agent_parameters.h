@@ -27,6 +27,9 @@ inline constexpr const char* kIfModifiedSinceKeyPath = "Software\\Tessaly\\Quarv
 inline constexpr int kImagedComputerResult = 10047;
 // The agent's generic failure (the system's code for invalid data).
 inline constexpr int kAgentFailure = 13;
+// HTTP time-outs in milliseconds when none are configured.
+inline constexpr DWORD kDefaultHTTPRequestTimeout = 60000;
+inline constexpr DWORD kDefaultHTTPConnectionTimeout = 30000;
 
 // Management server (key ServerInfo).
 extern AgentText QVServerName;
