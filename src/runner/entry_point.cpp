@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "config/agent_parameters.h"
+#include "logging/agent_logger.h"
 #include "logging/log_core.h"
 #include "runner/process_runner.h"
 
@@ -15,18 +17,6 @@ constexpr const char* kLogFileName = "qvprereqhandler.log";
 constexpr DWORD kTimeLimitMinutes = 1000;
 constexpr DWORD kDirectoryBufferLength = 4096;
 
-void OpenHandlerLog() {
-  InitMutex();
-  InitLogger();
-  gv_logFileName = kLogFileName;
-  OpenLogFileAppend();
-}
-
-void CloseHandlerLog() {
-  CloseLogFile();
-  FreeLoggerParameters();
-}
-
 }  // namespace
 
 int PrereqHandlerMain(int argc, char** argv) {
@@ -35,7 +25,9 @@ int PrereqHandlerMain(int argc, char** argv) {
   int is64BitArch = argc >= 3 ? std::atoi(argv[2]) : 0;
   DWORD runResult = 0;
 
-  OpenHandlerLog();
+  // The run goes on whatever the parameters gave; nothing is logged before the log is open.
+  InitializeAgentParameters();
+  InitAgentLogger(kLogFileName);
 
   LogInfo("Setup Folder Name : %s\n", setupFolderName.c_str());
   LogInfo("is64BitArch : %d\n", is64BitArch);
@@ -53,6 +45,6 @@ int PrereqHandlerMain(int argc, char** argv) {
     DeleteDirectoryRecursively(setupFolderPath.c_str());
   }
 
-  CloseHandlerLog();
+  CloseAgentLogger();
   return static_cast<int>(runResult);
 }

@@ -4,9 +4,11 @@
 #include <regex>
 #include <sys/stat.h>
 
+#include "support/agent_config.h"
 #include "support/run_process.h"
 #include "support/standin.h"
 #include "support/temp_dir.h"
+#include "support/temp_hive.h"
 #include "win32.h"
 
 namespace {
@@ -16,16 +18,21 @@ namespace fs = std::filesystem;
 constexpr const char* kDefaultFolder = "SQLServer2012SP3-KB3072779-x64-ENU.exe";
 constexpr const char* kSetupArguments = "/q /ACTION=Patch /IACCEPTSQLSERVERLICENSETERMS /ALLINSTANCES\n";
 
-// A working tree <tmp>/work with the log going to <tmp>/logs.
+// A working tree <tmp>/work and an agent configuration in a private hive whose installation folder
+// is <tmp>/agent/, so the log goes to <tmp>/agent/logs.
 class HandlerRun : public ::testing::Test {
  protected:
-  void SetUp() override { fs::create_directories(Work()); }
+  void SetUp() override {
+    fs::create_directories(Work());
+    qvtest::WriteAgentConfiguration((dir_ / "agent").string() + "/");
+  }
   fs::path Work() const { return dir_ / "work"; }
-  std::string Log() const { return qvtest::ReadFileBytes(dir_ / "logs/qvprereqhandler.log"); }
+  std::string Log() const { return qvtest::ReadFileBytes(dir_ / "agent/logs/qvprereqhandler.log"); }
   qvtest::ProcessResult Run(const std::vector<std::string>& args) {
     return qvtest::RunProcess(qvtest::BuiltProgram("qvprereqhandler"), args, Work());
   }
   qvtest::TempDir dir_;
+  qvtest::TempHive hive_;
 };
 
 TEST_F(HandlerRun, SetupResultsAreFoldedAndTheFolderRemoved) {
@@ -75,7 +82,7 @@ TEST_F(HandlerRun, ArgumentsNameTheFolderAndTheFlag) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.folder + " " + c.flagLine);
-    fs::remove(dir_ / "logs/qvprereqhandler.log");
+    fs::remove(dir_ / "agent/logs/qvprereqhandler.log");
     qvtest::WriteStandIn(Work() / c.folder, "setup.exe", 0);
     auto result = Run(c.args);
     EXPECT_EQ(result.exitStatus, 0) << result.output;
