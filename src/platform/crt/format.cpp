@@ -20,7 +20,7 @@ struct Spec {
   char conversion = 0;
 };
 
-// Formats one argument with the C library, given the spec rebuilt without its length prefix.
+// Formats one argument with the C library: the conversion is rebuilt with the given length text.
 template <class T>
 void AppendWithLibc(std::string& out, const Spec& spec, const char* lengthText, T value) {
   std::string fmt = "%" + spec.flags;
