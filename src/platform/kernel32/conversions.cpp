@@ -120,6 +120,24 @@ bool KnownCodePage(UINT codePage) {
   return codePage == CP_UTF8 || codePage == CP_ACP || codePage == CP_OEMCP || codePage == CP_THREAD_ACP;
 }
 
+// The size protocol both conversions share: capacity 0 asks for the size needed; a smaller buffer
+// fails with ERROR_INSUFFICIENT_BUFFER.
+template <class Text, class Char>
+int DeliverConverted(const Text& out, Char* destination, int capacity) {
+  if (out.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  int needed = static_cast<int>(out.size());
+  if (capacity == 0) return needed;
+  if (needed > capacity) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::copy(out.begin(), out.end(), destination);
+  return needed;
+}
+
 std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
   std::u16string out;
   if (!ToUtf16(utf8, true, out)) return std::nullopt;
@@ -177,18 +195,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int cbMult
     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
     return 0;
   }
-  if (out.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  int needed = static_cast<int>(out.size());
-  if (cchWideChar == 0) return needed;
-  if (needed > cchWideChar) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  std::copy(out.begin(), out.end(), wide);
-  return needed;
+  return qvplatform::DeliverConverted(out, wide, cchWideChar);
 }
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int cchWideChar, LPSTR multiByte,
@@ -219,16 +226,5 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int cchWideCha
     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
     return 0;
   }
-  if (out.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  int needed = static_cast<int>(out.size());
-  if (cbMultiByte == 0) return needed;
-  if (needed > cbMultiByte) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  std::copy(out.begin(), out.end(), multiByte);
-  return needed;
+  return qvplatform::DeliverConverted(out, multiByte, cbMultiByte);
 }
