@@ -34,3 +34,4 @@
 #include "kernel32/process.h"
 #include "kernel32/exit_code.h"
 #include "netapi32/join.h"
+#include "advapi32/service_control.h"
