@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -118,6 +119,17 @@ TEST(Identity, ThreadIdsAreKernelThreadIds) {
   EXPECT_TRUE(otherListed);
   EXPECT_TRUE(std::filesystem::exists("/proc/self/task/" + std::to_string(mine)));
   EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(getpid()));
+}
+
+TEST(Identity, ForkedChildHasItsOwnThreadId) {
+  const DWORD parent = GetCurrentThreadId();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(GetCurrentThreadId() == static_cast<DWORD>(gettid()) ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(GetCurrentThreadId(), parent);
 }
 
 TEST(Sleep, SleepsAtLeastTheGivenTime) {

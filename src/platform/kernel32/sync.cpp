@@ -1,8 +1,10 @@
 #include "kernel32/sync.h"
 
+#include <pthread.h>
 #include <sched.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -12,6 +14,11 @@
 #include "kernel32/handles.h"
 
 namespace {
+
+// Bumped in the child of a fork, whose only thread has a new id.
+std::atomic<unsigned> g_forkGeneration{0};
+
+void OnForkChild() { g_forkGeneration.fetch_add(1, std::memory_order_relaxed); }
 
 class MutexObject : public qvplatform::KernelObject {
  public:
@@ -90,8 +97,18 @@ void Sleep(DWORD milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+// The id is asked for on every mutex wait and release and every log line, so each thread keeps
+// its own copy instead of making a system call each time.
 DWORD GetCurrentThreadId() {
-  return static_cast<DWORD>(gettid());
+  [[maybe_unused]] static const int forkWatch = pthread_atfork(nullptr, nullptr, OnForkChild);
+  thread_local DWORD id = 0;
+  thread_local unsigned generation = 0;
+  const unsigned current = g_forkGeneration.load(std::memory_order_relaxed);
+  if (id == 0 || generation != current) {
+    id = static_cast<DWORD>(gettid());
+    generation = current;
+  }
+  return id;
 }
 
 DWORD GetCurrentProcessId() {
