@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "advapi32/hive_values.h"
 #include "kernel32/computer_name.h"
@@ -129,6 +131,24 @@ bool ReadAnswer(int fd, DWORD timeoutMs, std::string& line) {
   return true;
 }
 
+// The words of an answer line, split at single spaces (an empty word where two spaces meet).
+std::vector<std::string_view> Words(std::string_view line) {
+  std::vector<std::string_view> words;
+  for (size_t start = 0;;) {
+    size_t space = line.find(' ', start);
+    words.push_back(line.substr(start, space == std::string_view::npos ? space : space - start));
+    if (space == std::string_view::npos) return words;
+    start = space + 1;
+  }
+}
+
+// A decimal DWORD: digits only, no sign, nothing after them, no overflow.
+bool ParseDword(std::string_view text, DWORD& value) {
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, value);
+  return !text.empty() && error == std::errc() && stop == end;
+}
+
 }  // namespace
 
 namespace qvplatform {
@@ -188,21 +208,19 @@ BOOL ControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS status) {
     return FailBool(ERROR_SERVICE_REQUEST_TIMEOUT);
   }
 
-  unsigned long state = 0, accepted = 0, error = 0;
-  char word[16] = {};
-  char extra = 0;
+  std::vector<std::string_view> words = Words(answer);
+  DWORD state = 0, accepted = 0, error = 0;
   *status = {};
   status->dwServiceType = SERVICE_WIN32_OWN_PROCESS;
-  if (std::sscanf(answer.c_str(), "%15s %lu %lu %c", word, &state, &accepted, &extra) == 3 &&
-      std::strcmp(word, "ACCEPTED") == 0) {
-    status->dwCurrentState = static_cast<DWORD>(state);
-    status->dwControlsAccepted = static_cast<DWORD>(accepted);
+  if (words.size() == 3 && words[0] == "ACCEPTED" && ParseDword(words[1], state) &&
+      ParseDword(words[2], accepted)) {
+    status->dwCurrentState = state;
+    status->dwControlsAccepted = accepted;
     return TRUE;
   }
-  if (std::sscanf(answer.c_str(), "%15s %lu %c", word, &error, &extra) == 2 && std::strcmp(word, "REJECTED") == 0 &&
-      error != 0) {
+  if (words.size() == 2 && words[0] == "REJECTED" && ParseDword(words[1], error) && error != 0) {
     status->dwCurrentState = SERVICE_RUNNING;
-    return FailBool(static_cast<DWORD>(error));
+    return FailBool(error);
   }
   return FailBool(ERROR_SERVICE_REQUEST_TIMEOUT);
 }
