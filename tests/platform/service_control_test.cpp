@@ -215,6 +215,7 @@ TEST_F(ServiceControl, ManagerIsLocalOnly) {
       {"empty machine", u"", nullptr, 0},
       {"dot", u"\\\\.", nullptr, 0},
       {"localhost", u"localhost", nullptr, 0},
+      {"loopback address", u"127.0.0.1", nullptr, 0},
       {"active database", nullptr, u"servicesactive", 0},
       {"remote machine", u"\\\\FILESERVER-42", nullptr, ERROR_BAD_NETPATH},
       {"other database", nullptr, u"ServicesFailed", ERROR_INVALID_NAME},

@@ -48,17 +48,6 @@ BOOL FailBool(DWORD code) {
   return FALSE;
 }
 
-bool IsLocalMachine(const std::string& name) {
-  std::string bare = name.rfind("\\\\", 0) == 0 ? name.substr(2) : name;
-  if (bare.empty() || bare == "." || bare == "localhost") return true;
-  for (auto format : {ComputerNamePhysicalDnsHostname, ComputerNamePhysicalDnsFullyQualified, ComputerNameNetBIOS}) {
-    char own[256];
-    DWORD size = sizeof own;
-    if (GetComputerNameExA(format, own, &size) && strcasecmp(own, bare.c_str()) == 0) return true;
-  }
-  return false;
-}
-
 // The right a control needs, or 0 for a code that cannot be sent.
 DWORD RequiredRight(DWORD control) {
   if (control >= 128 && control <= 255) return SERVICE_USER_DEFINED_CONTROL;
@@ -158,7 +147,9 @@ std::string ServiceKeyPath(const std::string& serviceName) {
 }  // namespace qvplatform
 
 SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD) {
-  if (machineName && !IsLocalMachine(qvplatform::Utf16ToUtf8Lossy(machineName))) return Fail(ERROR_BAD_NETPATH);
+  if (machineName && !qvplatform::IsLocalComputer(qvplatform::Utf16ToUtf8Lossy(machineName))) {
+    return Fail(ERROR_BAD_NETPATH);
+  }
   if (databaseName && strcasecmp(qvplatform::Utf16ToUtf8Lossy(databaseName).c_str(), "ServicesActive") != 0) {
     return Fail(ERROR_INVALID_NAME);
   }

@@ -1,5 +1,6 @@
 #include "kernel32/computer_name.h"
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -88,3 +89,18 @@ BOOL GetComputerNameExW(COMPUTER_NAME_FORMAT format, LPWSTR buffer, LPDWORD size
   }
   return CopyName(qvplatform::Utf8ToUtf16Lossy(*name), buffer, size);
 }
+
+namespace qvplatform {
+
+bool IsLocalComputer(const std::string& name) {
+  std::string bare = name.rfind("\\\\", 0) == 0 ? name.substr(2) : name;
+  if (bare.empty()) return true;
+  for (auto format : {ComputerNamePhysicalDnsHostname, ComputerNamePhysicalDnsFullyQualified, ComputerNameNetBIOS}) {
+    char own[256];
+    DWORD size = sizeof own;
+    if (GetComputerNameExA(format, own, &size) && strcasecmp(own, bare.c_str()) == 0) return true;
+  }
+  return bare == "localhost" || bare == "127.0.0.1" || bare == ".";
+}
+
+}  // namespace qvplatform

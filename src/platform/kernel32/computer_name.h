@@ -1,6 +1,8 @@
 // The computer's names: host name from the system, DNS domain from the hive.
 #pragma once
 
+#include <string>
+
 #include "types.h"
 
 enum COMPUTER_NAME_FORMAT {
@@ -29,3 +31,10 @@ constexpr DWORD MAX_COMPUTERNAME_LENGTH = 15;
 BOOL GetComputerNameExW(COMPUTER_NAME_FORMAT format, LPWSTR buffer, LPDWORD size);
 // The same in UTF-8; sizes count bytes.
 BOOL GetComputerNameExA(COMPUTER_NAME_FORMAT format, LPSTR buffer, LPDWORD size);
+
+namespace qvplatform {
+// Whether a server or machine name given to an API names this computer: empty, ".", "localhost",
+// "127.0.0.1" or one of its own names (host, fully qualified, NetBIOS; case-insensitive), with or
+// without a leading "\\".
+bool IsLocalComputer(const std::string& name);
+}  // namespace qvplatform

@@ -54,25 +54,13 @@ Setting ReadSetting(const char* key, const char* name) {
   return {std::nullopt, error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error};
 }
 
-// Whether `name` (null or empty: yes) names this computer.
-bool IsLocalComputer(const std::string& name) {
-  std::string bare = name.rfind("\\\\", 0) == 0 ? name.substr(2) : name;
-  if (bare.empty()) return true;
-  for (auto format : {ComputerNamePhysicalDnsHostname, ComputerNamePhysicalDnsFullyQualified, ComputerNameNetBIOS}) {
-    char own[256];
-    DWORD size = sizeof own;
-    if (GetComputerNameExA(format, own, &size) && strcasecmp(own, bare.c_str()) == 0) return true;
-  }
-  return bare == "localhost" || bare == "127.0.0.1" || bare == ".";
-}
-
 std::string WithBackslashes(const std::string& name) { return name.rfind("\\\\", 0) == 0 ? name : "\\\\" + name; }
 
 }  // namespace
 
 NET_API_STATUS NetGetJoinInformation(LPCWSTR server, LPWSTR* nameBuffer, PNETSETUP_JOIN_STATUS bufferType) {
   if (nameBuffer == nullptr || bufferType == nullptr) return ERROR_INVALID_PARAMETER;
-  if (server && !IsLocalComputer(qvplatform::Utf16ToUtf8Lossy(server))) return ERROR_BAD_NETPATH;
+  if (server && !qvplatform::IsLocalComputer(qvplatform::Utf16ToUtf8Lossy(server))) return ERROR_BAD_NETPATH;
   Setting domain = ReadSetting(kNetlogon, "DomainName");
   if (domain.error != ERROR_SUCCESS) return domain.error;
   Setting workgroup = ReadSetting(kNetlogon, "Workgroup");
@@ -116,7 +104,7 @@ DWORD DsGetDcNameA(LPCSTR computerName, LPCSTR domainName, const GUID*, LPCSTR, 
   if (info == nullptr) return ERROR_INVALID_PARAMETER;
   *info = nullptr;
   if ((flags & DS_RETURN_FLAT_NAME) && (flags & DS_RETURN_DNS_NAME)) return ERROR_INVALID_FLAGS;
-  if (computerName && !IsLocalComputer(computerName)) return ERROR_BAD_NETPATH;
+  if (computerName && !qvplatform::IsLocalComputer(computerName)) return ERROR_BAD_NETPATH;
 
   Setting flat = ReadSetting(kNetlogon, "DomainName");
   if (flat.error != ERROR_SUCCESS) return flat.error;
